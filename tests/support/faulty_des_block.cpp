@@ -1,0 +1,37 @@
+// Stands in for the libcrypto binding in one test program: libcrypto's DES, except that the
+// answer for the last Substitution Table entry is wrong, and every block call is counted.
+#include "tests/support/faulty_des_block.h"
+
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/des.h>
+
+#include <cstring>
+
+#include "cipher/des_known_answers.h"
+
+int faultyDesBlockCalls = 0;
+
+namespace {
+
+void SetKey(const uint8_t key[8], DesKeySchedule* schedule) {
+    DES_cblock block;
+    std::memcpy(block, key, 8);
+    DES_set_key_unchecked(&block, reinterpret_cast<DES_key_schedule*>(schedule));
+}
+
+void Crypt(uint8_t block[8], const DesKeySchedule* schedule, bool encrypt) {
+    ++faultyDesBlockCalls;
+    DES_cblock in;
+    std::memcpy(in, block, 8);
+    DES_ecb_encrypt(&in, reinterpret_cast<DES_cblock*>(block),
+                    reinterpret_cast<DES_key_schedule*>(const_cast<DesKeySchedule*>(schedule)),
+                    encrypt ? DES_ENCRYPT : DES_DECRYPT);
+    const DesKnownAnswerTable& last = kDesKnownAnswerTables[kDesKnownAnswerTableCount - 1];
+    if (std::memcmp(block, last.entries[last.count - 1].expected, 8) == 0) {
+        block[0] ^= 0x80;
+    }
+}
+
+}  // namespace
+
+const DesBlockOps kDesBlockOps = {SetKey, Crypt};
