@@ -67,11 +67,21 @@ TEST_F(Started, LookupsAnswerTheDocumentedCodes) {
     };
     // The -22/-23 pair is swapped between the lookups and CipherOpen.
     const Case cases[] = {
-        {2, 2, 0, 0, 0},       {2, 0, 0, 0, 0},       {0, 0, 0, 0, 0},       {2, 3, -23, -23, -22},
-        {2, 5, -23, -23, -22}, {0, 1, -23, -23, -22},  // the null provider is registered for mode 0
-                                                       // only
-        {1, 4, -22, -22, -23}, {3, 1, -22, -22, -23}, {5, 7, -22, -22, -23}, {6, 0, -4, -4, -5},
-        {-1, 0, -4, -4, -5},   {0, 8, -5, -5, -6},    {0, -1, -5, -5, -6},   {6, 9, -4, -4, -5},
+        {2, 2, 0, 0, 0},
+        {2, 0, 0, 0, 0},
+        {0, 0, 0, 0, 0},
+        {2, 3, -23, -23, -22},
+        {2, 5, -23, -23, -22},
+        {0, 1, -23, -23, -22},  // the null provider is registered for mode 0
+                                // only
+        {1, 4, -22, -22, -23},
+        {3, 1, -22, -22, -23},
+        {5, 7, -22, -22, -23},
+        {6, 0, -4, -4, -5},
+        {-1, 0, -4, -4, -5},
+        {0, 8, -5, -5, -6},
+        {0, -1, -5, -5, -6},
+        {6, 9, -4, -4, -5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "algorithm " << c.algorithm << " mode " << c.mode);

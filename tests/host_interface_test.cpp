@@ -1,0 +1,168 @@
+// The entry point, %NAME% variables in a setup program's table, and the message box.
+#include "host/host_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "headless/headless_control.h"
+
+namespace {
+
+TEST(DllMain, RecordsTheInstanceOnProcessAttachOnly) {
+    const HINSTANCE instance = HeadlessModuleInstance();
+    ASSERT_EQ(moduleInstance, nullptr) << "zero when the library is loaded";
+    EXPECT_EQ(DllMain(instance, DLL_PROCESS_ATTACH, nullptr), TRUE);
+    EXPECT_EQ(moduleInstance, instance);
+    for (DWORD reason : {DLL_THREAD_ATTACH, DLL_THREAD_DETACH}) {
+        EXPECT_EQ(DllMain(nullptr, reason, nullptr), TRUE);
+        EXPECT_EQ(moduleInstance, instance) << "reason " << reason;
+    }
+    EXPECT_EQ(DllMain(instance, DLL_PROCESS_DETACH, nullptr), TRUE);
+    EXPECT_EQ(moduleInstance, nullptr);
+}
+
+// A setup program's variable table, exactly as large as it says, so that a write past a slot
+// or the table is caught by the sanitizers.
+struct Table {
+    Table(uint32_t capacity, uint32_t nameSlot, uint32_t valueSlot,
+          const std::vector<std::pair<std::string, std::string>>& vars)
+        : names(size_t{capacity} * nameSlot, 'n'), values(size_t{capacity} * valueSlot, 'v') {
+        params.varCapacity = capacity;
+        params.nameSlotSize = nameSlot;
+        params.valueSlotSize = valueSlot;
+        params.varNames = names.data();
+        params.varValues = values.data();
+        for (const auto& [name, value] : vars) {
+            std::memcpy(names.data() + size_t{params.varCount} * nameSlot, name.c_str(),
+                        name.size() + 1);
+            std::memcpy(values.data() + size_t{params.varCount} * valueSlot, value.c_str(),
+                        value.size() + 1);
+            ++params.varCount;
+        }
+    }
+    std::string Name(uint32_t i) const { return names.data() + size_t{i} * params.nameSlotSize; }
+    std::string Value(uint32_t i) const { return values.data() + size_t{i} * params.valueSlotSize; }
+    std::vector<char> names, values;
+    DllCallParams params{};
+};
+
+TEST(SetHostVariable, SetsAddsOrDropsAsTheTableAllows) {
+    struct Case {
+        const char* what;
+        uint32_t capacity;
+        std::vector<std::pair<std::string, std::string>> vars;
+        uint32_t expectedCount;
+        int slotWithValue;  // -1: nothing written
+    };
+    const Case cases[] = {
+        {"first variable", 4, {}, 1, 0},
+        {"rewrites an existing value", 4, {{"%A%", "x"}, {"%DLLRETURN%", "0"}}, 2, 1},
+        {"full table with the name still gets the value",
+         2,
+         {{"%A%", "x"}, {"%DLLRETURN%", "0"}},
+         2,
+         1},
+        {"full table without the name is left alone", 2, {{"%A%", "x"}, {"%B%", "y"}}, 2, -1},
+        {"match is case-sensitive", 3, {{"%dllreturn%", "x"}}, 2, 1},
+        {"percent signs are part of the name", 3, {{"DLLRETURN", "x"}}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Table t(c.capacity, 32, 16, c.vars);
+        const Table before = t;
+        SetHostVariable(&t.params, "DLLRETURN", "1");
+        EXPECT_EQ(t.params.varCount, c.expectedCount);
+        for (uint32_t i = 0; i < c.capacity; ++i) {
+            if (static_cast<int>(i) == c.slotWithValue) {
+                EXPECT_EQ(t.Name(i), "%DLLRETURN%");
+                EXPECT_EQ(t.Value(i), "1");
+            } else {
+                EXPECT_EQ(std::memcmp(t.names.data() + i * 32, before.names.data() + i * 32, 32), 0)
+                    << "name slot " << i;
+                EXPECT_EQ(std::memcmp(t.values.data() + i * 16, before.values.data() + i * 16, 16),
+                          0)
+                    << "value slot " << i;
+            }
+        }
+    }
+}
+
+TEST(SetHostVariable, RefusesWhatCannotBeWrittenSafely) {
+    struct Case {
+        const char* what;
+        std::string name;
+        const char* value;
+        uint32_t nameSlot, valueSlot;
+    };
+    const Case cases[] = {
+        {"name longer than 29 characters", std::string(30, 'N'), "1", 64, 16},
+        {"name slot too small for %NAME% and its terminator", "DLLRETURN", "1", 11, 16},
+        {"value slot too small for the value and its terminator", "DLLRETURN", "1", 32, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Table t(3, c.nameSlot, c.valueSlot, {});
+        const Table before = t;
+        SetHostVariable(&t.params, c.name.c_str(), c.value);
+        EXPECT_EQ(t.params.varCount, 0u);
+        EXPECT_EQ(t.names, before.names);
+        EXPECT_EQ(t.values, before.values);
+    }
+    // The longest name that fits is taken, into a slot just large enough.
+    Table t(1, 32, 2, {});
+    SetHostVariable(&t.params, std::string(29, 'N').c_str(), "0");
+    EXPECT_EQ(t.params.varCount, 1u);
+    EXPECT_EQ(t.Name(0), "%" + std::string(29, 'N') + "%");
+    EXPECT_EQ(t.Value(0), "0");
+    // Unusable tables are ignored, not dereferenced.
+    SetHostVariable(nullptr, "DLLRETURN", "1");
+    DllCallParams empty{};
+    empty.varCapacity = 5;
+    SetHostVariable(&empty, "DLLRETURN", "1");
+    EXPECT_EQ(empty.varCount, 0u);
+}
+
+TEST(SetHostVariable, ASlotWithoutTerminatorIsNeverReadPastItsEnd) {
+    // Slot 0 holds "%DLLRETURN%" plus garbage up to the very end of its 12 bytes and no
+    // terminator: it is not the variable, and the search goes on to append it.
+    Table t(2, 12, 4, {{"%A%", "x"}});
+    std::memcpy(t.names.data(), "%DLLRETURN%X", 12);
+    SetHostVariable(&t.params, "DLLRETURN", "1");
+    EXPECT_EQ(t.params.varCount, 2u);
+    EXPECT_EQ(t.Name(1), "%DLLRETURN%");
+    EXPECT_EQ(t.Value(1), "1");
+}
+
+TEST(SetHostVariable, TablesOfMoreThan65535VariablesAreSearchedToTheEnd) {
+    // A 16-bit index would wrap to 0 here and never end; the name is found past 65,536.
+    constexpr uint32_t kCount = 70000;
+    Table t(kCount + 1, 16, 4, {});
+    for (uint32_t i = 0; i < kCount; ++i) {
+        std::snprintf(t.names.data() + size_t{i} * 16, 16, "%%V%u%%", i);
+    }
+    t.params.varCount = kCount;
+    std::memcpy(t.names.data() + size_t{66000} * 16, "%DLLRETURN%", 12);
+    SetHostVariable(&t.params, "DLLRETURN", "1");
+    EXPECT_EQ(t.params.varCount, kCount);
+    EXPECT_EQ(t.Value(66000), "1");
+    SetHostVariable(&t.params, "NEW", "0");
+    EXPECT_EQ(t.params.varCount, kCount + 1);
+    EXPECT_EQ(t.Name(kCount), "%NEW%");
+}
+
+TEST(ShowMessage, ShowsATaskModalInformationBoxWithNoOwner) {
+    HeadlessReset();
+    ShowMessage("the text", "the caption");
+    ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
+    const HeadlessMessageBox& box = HeadlessMessageBoxes()[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.text, "the text");
+    EXPECT_EQ(box.caption, "the caption");
+    EXPECT_EQ(box.style, 0x2040u);
+    EXPECT_EQ(box.style, MB_TASKMODAL | MB_ICONINFORMATION | MB_OK);
+}
+
+}  // namespace
