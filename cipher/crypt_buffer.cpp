@@ -73,6 +73,9 @@ int32_t FirstPiece(const CipherContext* context, int32_t n, bool encrypting) {
 }
 
 bool EncryptBuffer(CipherContext* context, uint8_t* data, int16_t length) {
+    if (data == nullptr) {
+        return false;  // CipherEncrypt would refuse it; no piece address is formed from it
+    }
     const int32_t n = length;
     const int32_t p = FirstPiece(context, n, true);
     if (p < 0) {
@@ -89,6 +92,9 @@ bool EncryptBuffer(CipherContext* context, uint8_t* data, int16_t length) {
 }
 
 bool DecryptBuffer(CipherContext* first, CipherContext* second, uint8_t* data, int16_t length) {
+    if (data == nullptr) {
+        return false;  // CipherDecrypt would refuse it; no piece address is formed from it
+    }
     CipherInfo info;
     if (CipherContextInfo(first, &info) != kCipherOk) {
         return false;
