@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native debug build, the same under ASan+UBSan.
-# Installs what a fresh Debian machine is missing first. Non-zero exit on any failure.
+# Builds everything and runs every test: the native debug build, the same under ASan+UBSan,
+# and the real 32-bit DLL with its checks and its end-to-end runs under Wine. Installs what a
+# fresh Debian machine is missing first. Non-zero exit on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,10 @@ for preset in native native-asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+echo "== win32 ==" >&2
+LXAGREE_MINGW_OPENSSL=$(scripts/build-libcrypto-mingw.sh | tail -n 1)
+export LXAGREE_MINGW_OPENSSL
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+ctest --preset win32
