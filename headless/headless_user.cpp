@@ -523,11 +523,18 @@ bool HeadlessClick(HWND dialog, int controlId) {
 
 void HeadlessPressKey(HWND dialog, int virtualKey) {
     // The dialog manager turns Escape into the command IDCANCEL, and Enter into the command of
-    // the default push button when that button can be pressed.
-    if (virtualKey == VK_ESCAPE) {
+    // the default push button when that button can be pressed. A multi-line edit control keeps
+    // the keys for itself, and answers Escape by sending its dialog WM_CLOSE.
+    Window* focused = FindWindow(M().focus);
+    const bool inMultilineEdit = focused != nullptr && focused->parent == dialog &&
+                                 ::strcasecmp(focused->className.c_str(), "Edit") == 0 &&
+                                 (focused->style & ES_MULTILINE) != 0;
+    if (virtualKey == VK_ESCAPE && inMultilineEdit) {
+        HeadlessCloseWindow(dialog);
+    } else if (virtualKey == VK_ESCAPE) {
         Deliver(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                 reinterpret_cast<LPARAM>(ControlHandle(dialog, IDCANCEL)));
-    } else if (virtualKey == VK_RETURN) {
+    } else if (virtualKey == VK_RETURN && !inMultilineEdit) {
         Window* d = FindWindow(dialog);
         for (HWND child : d->children) {
             Window* c = FindWindow(child);

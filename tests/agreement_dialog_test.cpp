@@ -68,6 +68,8 @@ TEST_F(AgreementDialog, OnlyContinueWithAcceptSelectedAccepts) {
     const HeadlessStep escape = [](HWND d) { HeadlessPressKey(d, VK_ESCAPE); };
     const HeadlessStep close = [](HWND d) { HeadlessCloseWindow(d); };
     const HeadlessStep enter = [](HWND d) { HeadlessPressKey(d, VK_RETURN); };
+    const HeadlessStep focusText = [](HWND d) { SetFocus(GetDlgItem(d, IDC_AGREEMENT_TEXT)); };
+    const HeadlessStep focusDecline = [](HWND d) { SetFocus(GetDlgItem(d, IDC_DECLINE)); };
     struct Case {
         const char* what;
         std::vector<HeadlessStep> person;
@@ -84,10 +86,19 @@ TEST_F(AgreementDialog, OnlyContinueWithAcceptSelectedAccepts) {
         {"Cancel after accepting", {Click(IDC_ACCEPT), Click(IDC_CANCEL_BUTTON)}, 0},
         {"close box before choosing", {close}, 0},
         {"close box after choosing accept", {Click(IDC_ACCEPT), close}, 0},
-        {"Escape does nothing, then accept",
-         {escape, escape, Click(IDC_ACCEPT), Click(IDC_CONTINUE)},
+        {"Escape does nothing, then Continue",
+         {Click(IDC_ACCEPT), escape, escape, Click(IDC_CONTINUE)},
          1},
-        {"Enter before a choice does nothing", {enter, Click(IDC_DECLINE), Click(IDC_CONTINUE)}, 0},
+        // The focus starts in the agreement text, whose multi-line edit control turns Escape
+        // into WM_CLOSE: there it is the close box, never an acceptance.
+        {"Escape in the text closes as the close box does", {escape}, 0},
+        {"Escape in the text after choosing accept", {Click(IDC_ACCEPT), focusText, escape}, 0},
+        {"Enter in the text does not press Continue",
+         {Click(IDC_ACCEPT), focusText, enter, Click(IDC_CANCEL_BUTTON)},
+         0},
+        {"Enter before a choice does nothing",
+         {focusDecline, enter, Click(IDC_DECLINE), Click(IDC_CONTINUE)},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
