@@ -6,7 +6,7 @@ set -euo pipefail
 
 native=(cmake make g++ pkg-config libssl-dev openssl libgtest-dev libgmock-dev libbenchmark-dev)
 win32=(g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev xz-utils
-       wine wine32:i386 xvfb x11-utils imagemagick)
+       wine wine32:i386 fonts-wine xvfb x11-utils imagemagick)
 fuzz=(clang libclang-rt-14-dev valgrind)
 
 wanted=()

@@ -13,6 +13,7 @@
 #include <io.h>
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -79,7 +80,16 @@ std::string Escaped(const std::string& s, size_t maxChars = std::string::npos) {
 // ---------------------------------------------------------------------------------------------
 // Options
 
-enum class Answer { Accept, Decline, Cancel, Close, ChooseThenClose, EscapeThenAccept, None };
+enum class Answer {
+    Accept,
+    Decline,
+    Cancel,
+    Close,
+    ChooseThenClose,
+    EscapeThenAccept,
+    ChooseThenEscape,
+    None
+};
 
 struct Options {
     std::string dllPath;
@@ -111,14 +121,17 @@ const char kUsage[] =
     "                      cancel             click the Cancel button (id 3)\n"
     "                      close              close box (SC_CLOSE) without a choice\n"
     "                      choose-then-close  click \"I accept\", no Continue, then close box\n"
-    "                      escape-then-accept press Escape, report whether the dialog stayed\n"
-    "                                         open, then accept\n"
+    "                      escape-then-accept press Escape (the focus is where the dialog put\n"
+    "                                         it), report whether the dialog stayed open,\n"
+    "                                         then accept\n"
+    "                      choose-then-escape click \"I accept\" (the focus moves to it), press\n"
+    "                                         Escape, report, then Continue\n"
     "                      none               leave the dialog alone (ends in a timeout)\n"
     "  --delay MS        wait this long after the dialog appears before acting (default 300)\n"
     "  --report          print every control's id, visibility, state and text\n"
     "  --screenshot F    save the dialog's pixels as a 24-bit BMP and print the picture\n"
     "                    frame's rectangle in it as \"frame: x y w h\"\n"
-    "  --measure         print the time from the call to the dialog's activation\n"
+    "  --measure         print the time from the call to the dialog being shown\n"
     "                    (shown-after-ms)\n"
     "  --baseline        no DLL: show an empty dialog of the same size and style, timed the\n"
     "                    same way (baseline-shown-after-ms), closed by the close box\n"
@@ -154,6 +167,7 @@ void ParseArgs(int argc, char** argv) {
                     {"close", Answer::Close},
                     {"choose-then-close", Answer::ChooseThenClose},
                     {"escape-then-accept", Answer::EscapeThenAccept},
+                    {"choose-then-escape", Answer::ChooseThenEscape},
                     {"none", Answer::None}};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -237,7 +251,9 @@ constexpr uint32_t kValueSlot = 256;
 constexpr size_t kGuard = 64;  // pattern bytes after each slot array, to catch overruns
 constexpr char kResultName[] = "%DLLRETURN%";
 
-uint8_t PatternByte(size_t i, uint8_t seed) { return static_cast<uint8_t>(seed + i * 37u); }
+uint8_t PatternByte(size_t i, uint8_t seed) {
+    return static_cast<uint8_t>(seed + i * 37u);
+}
 
 void PutU32(uint8_t* p, size_t off, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
@@ -255,7 +271,9 @@ uint32_t GetU32(const uint8_t* p, size_t off) {
 
 // Pointers go into the block as 32-bit little-endian values; this program is built for i686, so a
 // pointer's value fits.
-uint32_t Addr(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+uint32_t Addr(const void* p) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p));
+}
 
 struct HostTable {
     std::vector<uint8_t> block;
@@ -371,8 +389,8 @@ DWORD g_mainThreadId = 0;
 HANDLE g_callDone = nullptr;  // manual-reset: set when LxLoadDialog (or the baseline) returned
 LARGE_INTEGER g_qpcFreq;
 LARGE_INTEGER g_callStart;
-volatile LONG g_activatedSeen = 0;
-LARGE_INTEGER g_activatedAt;
+volatile LONG g_shownSeen = 0;
+LARGE_INTEGER g_shownAt;  // when the dialog was made visible
 volatile LONG g_dialogSeen = 0;
 volatile LONG g_harnessError = 0;
 
@@ -403,21 +421,27 @@ std::string TextOf(HWND w) {
     return std::string(buf.data());
 }
 
+// The agreement dialog and the library's message boxes are all #32770 windows without an owner;
+// the caption tells them apart (the message boxes' captions all differ from the dialog's).  No
+// control is looked for: a dialog that lacks one must still be reported as the dialog.
 bool IsAgreementDialog(HWND w) {
-    return ClassOf(w) == "#32770" && TextOf(w) == kDialogCaption &&
-           GetDlgItem(w, 1005) != nullptr;
+    return ClassOf(w) == "#32770" && TextOf(w) == kDialogCaption;
 }
 
-// The CBT hook runs on the main thread inside the modal loop; it records the first activation of
-// the agreement dialog (or the baseline dialog) as "shown".
-LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && !g_activatedSeen) {
-        HWND w = reinterpret_cast<HWND>(wParam);
-        char caption[64] = {};
-        GetWindowTextA(w, caption, sizeof caption);
-        if (ClassOf(w) == "#32770" && strcmp(caption, kDialogCaption) == 0) {
-            QueryPerformanceCounter(&g_activatedAt);
-            g_activatedSeen = 1;
+// The window-procedure hook runs on the main thread inside the modal loop; it records when the
+// agreement dialog (or the baseline dialog) is first made visible. Activation would not do: a
+// dialog that sets the focus while it initialises is activated before it is shown, and one that
+// ends during initialisation is activated without ever being shown.
+LRESULT CALLBACK ShowProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && !g_shownSeen) {
+        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (call->message == WM_SHOWWINDOW && call->wParam != 0) {
+            char caption[64] = {};
+            GetWindowTextA(call->hwnd, caption, sizeof caption);
+            if (ClassOf(call->hwnd) == "#32770" && strcmp(caption, kDialogCaption) == 0) {
+                QueryPerformanceCounter(&g_shownAt);
+                g_shownSeen = 1;
+            }
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -447,18 +471,27 @@ bool Send(HWND w, UINT msg, WPARAM wp, LPARAM lp, DWORD_PTR* result = nullptr) {
 }
 
 // A person's click: BM_CLICK makes the button go through its own mouse-down/up handling, so the
-// parent gets a genuine WM_COMMAND/BN_CLICKED (and a disabled button does nothing).
+// parent gets a genuine WM_COMMAND/BN_CLICKED.  BM_CLICK itself does not care whether the button
+// is disabled or hidden (Wine's buttons then still notify), but a person cannot click those, so
+// neither does this.
 void Click(HWND dlg, int id, const char* what) {
     HWND b = GetDlgItem(dlg, id);
     if (!b) {
         Out("click-%s: absent (control %d)", what, id);
         return;
     }
+    if (!IsWindowVisible(b) || !IsWindowEnabled(b)) {
+        Out("click-%s: not-clickable (visible=%d enabled=%d)", what, IsWindowVisible(b) ? 1 : 0,
+            IsWindowEnabled(b) ? 1 : 0);
+        return;
+    }
     Send(b, BM_CLICK, 0, 0);
     Out("click-%s: done", what);
 }
 
-void SyncWith(HWND w) { Send(w, WM_NULL, 0, 0); }
+void SyncWith(HWND w) {
+    Send(w, WM_NULL, 0, 0);
+}
 
 BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
     reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
@@ -613,7 +646,31 @@ void Screenshot(HWND dlg) {
     Out("screenshot: %s %d %d", g_opt.screenshot.c_str(), w, h);
 }
 
-bool StillOpen(HWND dlg) { return IsWindow(dlg) && IsWindowVisible(dlg); }
+BOOL CALLBACK AnyChildNeedsPaint(HWND w, LPARAM lp) {
+    if (IsWindowVisible(w) && GetUpdateRect(w, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(lp) = true;
+    }
+    return TRUE;
+}
+
+// The fixed delay is usually enough for the first paint, but a loaded machine can be slower: wait
+// (up to 3 s) until neither the dialog nor a child has anything left to paint.
+void WaitPainted(HWND dlg) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 3000) {
+        bool pending = GetUpdateRect(dlg, nullptr, FALSE) != 0;
+        EnumChildWindows(dlg, AnyChildNeedsPaint, reinterpret_cast<LPARAM>(&pending));
+        if (!pending) {
+            return;
+        }
+        Sleep(20);
+    }
+    Out("warning: the dialog still had unpainted parts after 3 s");
+}
+
+bool StillOpen(HWND dlg) {
+    return IsWindow(dlg) && IsWindowVisible(dlg);
+}
 
 void ReportContinue(HWND dlg, const char* when) {
     HWND c = GetDlgItem(dlg, IDOK);
@@ -648,32 +705,36 @@ void PressEscape(HWND dlg) {
 }
 
 void AnswerDialog(HWND dlg) {
-    switch (g_opt.answer) {
-        case Answer::None:
-            Out("answer: none");
+    const Answer a = g_opt.answer;
+    if (a == Answer::None) {
+        Out("answer: none");
+        return;
+    }
+    if (a == Answer::EscapeThenAccept) {
+        PressEscape(dlg);
+        if (!StillOpen(dlg)) {
             return;
-        case Answer::Close:
-            ReportContinue(dlg, "before");
-            CloseBox(dlg);
-            return;
-        case Answer::Cancel:
-            ReportContinue(dlg, "before");
-            Click(dlg, 3, "cancel");
-            return;
-        case Answer::EscapeThenAccept:
-            PressEscape(dlg);
-            if (!StillOpen(dlg)) {
-                return;
-            }
-            break;
-        default:
-            break;
+        }
     }
     ReportContinue(dlg, "before");
-    bool accept = g_opt.answer != Answer::Decline;
+    if (a == Answer::Close) {
+        CloseBox(dlg);
+        return;
+    }
+    if (a == Answer::Cancel) {
+        Click(dlg, 3, "cancel");
+        return;
+    }
+    const bool accept = a != Answer::Decline;
     Click(dlg, accept ? 1010 : 1012, accept ? "accept" : "decline");
     ReportContinue(dlg, "after");
-    if (g_opt.answer == Answer::ChooseThenClose) {
+    if (a == Answer::ChooseThenEscape) {
+        PressEscape(dlg);
+        if (!StillOpen(dlg)) {
+            return;
+        }
+    }
+    if (a == Answer::ChooseThenClose) {
         CloseBox(dlg);
     } else {
         Click(dlg, IDOK, "continue");
@@ -696,6 +757,7 @@ void HandleDialog(HWND dlg) {
         Out("frame: %ld %ld %ld %ld", fr.left, fr.top, fr.right - fr.left, fr.bottom - fr.top);
     }
     if (!g_opt.screenshot.empty()) {
+        WaitPainted(dlg);
         Screenshot(dlg);
     }
     AnswerDialog(dlg);
@@ -706,6 +768,7 @@ void HandleBaseline(HWND dlg) {
     Sleep(g_opt.delayMs);
     SyncWith(dlg);
     if (!g_opt.screenshot.empty()) {
+        WaitPainted(dlg);
         Screenshot(dlg);
     }
     CloseBox(dlg);
@@ -727,10 +790,15 @@ DWORD WINAPI Watcher(void*) {
         if (GetTickCount() - start > g_opt.timeoutMs) {
             if (!answered) {
                 Timeout(g_dialogSeen ? "the dialog is still open and the call did not return"
-                                     : "no dialog and no message box appeared; the call did "
-                                       "not return");
+                                     : "no agreement dialog appeared and the call did not return");
             }
             Timeout("the dialog was answered but the call did not return");
+        }
+        // Forget windows that are gone, so that a later one given the same handle is seen.
+        for (size_t i = handled.size(); i-- > 0;) {
+            if (!IsWindow(handled[i])) {
+                handled.erase(handled.begin() + static_cast<std::ptrdiff_t>(i));
+            }
         }
         FoundWindows found;
         EnumThreadWindows(g_mainThreadId, CollectTopLevel, reinterpret_cast<LPARAM>(&found));
@@ -848,7 +916,7 @@ int main(int argc, char** argv) {
     }
     const HostTable before = table;
 
-    HHOOK hook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, g_mainThreadId);
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, ShowProc, nullptr, g_mainThreadId);
     HANDLE watcher = CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
 
     int result = 0;
@@ -864,11 +932,11 @@ int main(int argc, char** argv) {
         UnhookWindowsHookEx(hook);
     }
 
-    bool shown = g_activatedSeen || g_dialogSeen;
+    const bool shown = g_shownSeen != 0;
     if (g_opt.baseline) {
         Out("baseline-result: %d", result);
-        if (g_activatedSeen) {
-            Out("baseline-shown-after-ms: %.1f", MsBetween(g_callStart, g_activatedAt));
+        if (g_shownSeen) {
+            Out("baseline-shown-after-ms: %.1f", MsBetween(g_callStart, g_shownAt));
         }
         return g_harnessError ? 1 : 0;
     }
@@ -894,8 +962,8 @@ int main(int argc, char** argv) {
     CheckLayout(before, table, countAfter);
     Out("dialog: %s", shown ? "shown" : "not-shown");
     if (g_opt.measure) {
-        if (g_activatedSeen) {
-            Out("shown-after-ms: %.1f", MsBetween(g_callStart, g_activatedAt));
+        if (g_shownSeen) {
+            Out("shown-after-ms: %.1f", MsBetween(g_callStart, g_shownAt));
         } else {
             Out("shown-after-ms: <not shown>");
         }
