@@ -88,7 +88,8 @@ enum class Answer {
     ChooseThenClose,
     EscapeThenAccept,
     ChooseThenEscape,
-    None
+    None,
+    Person
 };
 
 struct Options {
@@ -127,6 +128,8 @@ const char kUsage[] =
     "                      choose-then-escape click \"I accept\" (the focus moves to it), press\n"
     "                                         Escape, report, then Continue\n"
     "                      none               leave the dialog alone (ends in a timeout)\n"
+    "                      person             the person at the screen answers the dialog and\n"
+    "                                         any message box; no time limit\n"
     "  --delay MS        wait this long after the dialog appears before acting (default 300)\n"
     "  --report          print every control's id, visibility, state and text\n"
     "  --screenshot F    save the dialog's pixels as a 24-bit BMP and print the picture\n"
@@ -168,7 +171,8 @@ void ParseArgs(int argc, char** argv) {
                     {"choose-then-close", Answer::ChooseThenClose},
                     {"escape-then-accept", Answer::EscapeThenAccept},
                     {"choose-then-escape", Answer::ChooseThenEscape},
-                    {"none", Answer::None}};
+                    {"none", Answer::None},
+                    {"person", Answer::Person}};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> const char* {
@@ -786,6 +790,9 @@ DWORD WINAPI Watcher(void*) {
     for (;;) {
         if (WaitForSingleObject(g_callDone, 20) == WAIT_OBJECT_0) {
             return 0;
+        }
+        if (g_opt.answer == Answer::Person) {
+            continue;  // the person at the screen answers everything, with no time limit
         }
         if (GetTickCount() - start > g_opt.timeoutMs) {
             if (!answered) {
