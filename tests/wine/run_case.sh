@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # One Wine end-to-end case: place LICENSE.DAT, run setuphost under Wine, check its output.
 #
-#   run_case.sh NAME LICENSE_FILE|--missing [SETUPHOST_OPTION...] -- [EXPECT...]
+#   run_case.sh NAME LICENSE_FILE|--missing|--folder [SETUPHOST_OPTION...] -- [EXPECT...]
 #
 # Environment: LX_WINE_DIR (the fixture's folder, see wine_fixture_setup.sh), LX_SETUPHOST (the
 # setuphost.exe to run) and LX_DLL (the library under test; not needed with --baseline).
 # Optional: LX_CASE_LIMIT, seconds before the whole Wine run is killed (default 90), a last guard
 # behind setuphost's own --timeout.
 #
-# LICENSE_FILE is copied to C:\windows\license.dat of the prefix; --missing removes it.  Unless the
+# LICENSE_FILE is copied to C:\windows\license.dat of the prefix; --missing removes it, --folder
+# puts an empty folder of that name in its place.  Unless the
 # options name a --screenshot, the dialog is captured to $LX_WINE_DIR/cases/NAME/NAME.png, and
 # when setuphost reported the picture frame, check_frame_pixels.sh's lines (frame-variant: ...)
 # are added to the output.  So is "exit-code: N", setuphost's exit code.
@@ -23,7 +24,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=SCRIPTDIR/wine_env.sh
 . "$here/wine_env.sh"
 
-[ $# -ge 2 ] || lx_die "usage: run_case.sh NAME LICENSE_FILE|--missing [OPTION...] -- [EXPECT...]"
+[ $# -ge 2 ] || lx_die "usage: run_case.sh NAME LICENSE_FILE|--missing|--folder [OPTION...] -- [EXPECT...]"
 name=$1 license=$2
 shift 2
 options=() expects=()
@@ -67,7 +68,9 @@ flock -w 100 9 || lx_die "another case has held $LX_WINE_DIR/case.lock for 100 s
 windir="$WINEPREFIX/drive_c/windows"
 # Wine finds LICENSE.DAT in any letter case; leave exactly one candidate, or none.
 find "$windir" -maxdepth 1 -iname license.dat -delete
-if [ "$license" != "--missing" ]; then
+if [ "$license" = "--folder" ]; then
+    mkdir -- "$windir/license.dat"
+elif [ "$license" != "--missing" ]; then
     [ -f "$license" ] || lx_die "no licence file $license"
     cp -- "$license" "$windir/license.dat"
 fi

@@ -104,6 +104,7 @@ struct Options {
     DWORD timeoutMs = 20000;
     uint32_t capacity = 16;
     std::vector<std::pair<std::string, std::string>> presets;
+    bool lockLicense = false;
 };
 
 Options g_opt;
@@ -140,6 +141,8 @@ const char kUsage[] =
     "                    same way (baseline-shown-after-ms), closed by the close box\n"
     "  --timeout MS      give up after this long (default 20000): error line, exit code 3\n"
     "  --capacity N      variable slots in the table (default 16; the host fills two)\n"
+    "  --lock-license    hold LICENSE.DAT open with no sharing during the call, so that\n"
+    "                    the library cannot open it (an unreadable file)\n"
     "  --preset N=V      put variable N (with its percent signs) = V in the table first;\n"
     "                    repeatable, e.g. --preset %DLLRETURN%=x\n"
     "\n"
@@ -210,6 +213,8 @@ void ParseArgs(int argc, char** argv) {
             g_opt.baseline = true;
         } else if (a == "--timeout") {
             g_opt.timeoutMs = ParseMs(value());
+        } else if (a == "--lock-license") {
+            g_opt.lockLicense = true;
         } else if (a == "--capacity") {
             DWORD v = ParseMs(value());
             if (v > 65535) {
@@ -913,6 +918,16 @@ int main(int argc, char** argv) {
     table.Init(g_opt.capacity, g_opt.param);
     char windir[MAX_PATH] = {};
     GetWindowsDirectoryA(windir, sizeof windir);
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    if (g_opt.lockLicense) {
+        const std::string path = std::string(windir) + "\\license.dat";
+        lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (lock == INVALID_HANDLE_VALUE) {
+            Out("error: cannot lock %s, error %lu", path.c_str(), GetLastError());
+            return 1;
+        }
+        Out("license-locked: yes");
+    }
     bool filled = table.Add("%SRCDIR%", "C:\\SETUP\\SOURCE") && table.Add("%WINDIR%", windir);
     for (const auto& p : g_opt.presets) {
         filled = filled && table.Add(p.first, p.second);
@@ -934,6 +949,9 @@ int main(int argc, char** argv) {
         result = loadDialog(table.block.data());
     }
     SetEvent(g_callDone);
+    if (lock != INVALID_HANDLE_VALUE) {
+        CloseHandle(lock);
+    }
     WaitForSingleObject(watcher, 10000);
     if (hook) {
         UnhookWindowsHookEx(hook);
