@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "cipher/crypt_buffer.h"
 #include "host/agreement_dialog.h"
 #include "resources/resource_ids.h"
 #include "tests/support/agreement_fixture.h"
@@ -46,9 +47,10 @@ TEST_F(AgreementLoader, FileNameIsFoundWhateverItsLetterCase) {
     EXPECT_EQ(Run("", {kAccept}).result, 1);
 }
 
-// Every file the person could be handed, with the person ready to accept: only a good file
-// may end in acceptance, and a file that cannot be shown says why or shows nothing.
-TEST_F(AgreementLoader, BadFilesAreNeverAccepted) {
+// Every file the person could be handed, with the person ready to accept: a file outside the
+// format never reaches the dialog, and says why or shows nothing. A file in the format is shown,
+// whatever it decrypts to (DES-ECB has no way to tell a wrong key), and the person decides.
+TEST_F(AgreementLoader, EveryKindOfFileGetsItsAnswer) {
     const std::string missingText = kLicenseMissingText;
     const std::string decryptText = "License decryption failed.";
     struct Case {
@@ -76,6 +78,16 @@ TEST_F(AgreementLoader, BadFilesAreNeverAccepted) {
         {"7 bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(7)); }, "", false, 0},
         {"12 bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(12)); }, "", false, 0},
         {"8 random bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(8)); }, "", true, 1},
+        {"4096 random bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(4096)); }, "", true,
+         1},
+        {"another key",
+         [](AgreementLoader& t) {
+             std::vector<uint8_t> bytes(64, 'T');
+             const uint8_t key[7] = {'7', '6', '5', '4', '3', '2', '1'};
+             ASSERT_EQ(CryptBuffer(1, bytes.data(), 64, key, 7), 0);
+             t.WriteFile(bytes);
+         },
+         "", true, 1},
         {"32,761 bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(32761)); },
          kLicenseTooLargeText, false, 0},
         {"32,768 bytes", [](AgreementLoader& t) { t.WriteFile(RandomBytes(32768)); },
