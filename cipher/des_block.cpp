@@ -7,6 +7,8 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "cipher/des_block.h"
 
+#include "cipher/cipher_registry.h"
+
 #include <openssl/des.h>
 
 #include <cstring>
@@ -24,6 +26,7 @@ void LibcryptoSetKey(const uint8_t key[8], DesKeySchedule* schedule) {
     DES_cblock block;
     std::memcpy(block, key, sizeof block);
     DES_set_key_unchecked(&block, Native(schedule));
+    CipherSecureZero(block, sizeof block);  // no copy of the key stays on the stack
 }
 
 uint32_t LoadLittleEndian(const uint8_t* p) {

@@ -41,6 +41,11 @@ void SetHostVariable(DllCallParams* params, const char* name, const char* value)
         params->varValues == nullptr) {
         return;
     }
+    // A count beyond the capacity would send the search, and a match's value, past the end of
+    // the setup program's table; such a table is inconsistent, so nothing in it is trusted.
+    if (params->varCount > params->varCapacity) {
+        return;
+    }
     const size_t nameLength = std::strlen(name);
     if (nameLength > kHostVariableNameMax) {
         return;

@@ -136,6 +136,43 @@ TEST(SetHostVariable, ASlotWithoutTerminatorIsNeverReadPastItsEnd) {
     EXPECT_EQ(t.Value(1), "1");
 }
 
+TEST(SetHostVariable, ATableCountingMoreVariablesThanItHasRoomForIsLeftAlone) {
+    // varCount comes from the setup program like everything else in the block; slots past
+    // varCapacity are not the table's, so they are neither searched nor written.
+    struct Case {
+        const char* what;
+        uint32_t count;
+        int nameAt;  // slot that holds %DLLRETURN%, -1: none
+    };
+    const Case cases[] = {
+        {"the name in a slot past the table", 4, 3},
+        {"the name nowhere", 4, -1},
+        {"the name in the table", 3, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Room for four slots behind a table that says it has two, so that a write past the
+        // table lands where the test sees it.
+        Table t(4, 32, 16, {{"%A%", "x"}, {"%B%", "y"}, {"%C%", "z"}, {"%D%", "w"}});
+        if (c.nameAt >= 0) {
+            std::memcpy(t.names.data() + c.nameAt * 32, "%DLLRETURN%", 12);
+        }
+        t.params.varCapacity = 2;
+        t.params.varCount = c.count;
+        const Table before = t;
+        SetHostVariable(&t.params, "DLLRETURN", "1");
+        EXPECT_EQ(t.params.varCount, c.count);
+        EXPECT_EQ(t.names, before.names);
+        EXPECT_EQ(t.values, before.values);
+    }
+    // The same with a table of exactly its stated size, for the sanitizers: no slot past it
+    // is even read.
+    Table exact(2, 32, 16, {{"%A%", "x"}, {"%B%", "y"}});
+    exact.params.varCount = 3;
+    SetHostVariable(&exact.params, "DLLRETURN", "1");
+    EXPECT_EQ(exact.params.varCount, 3u);
+}
+
 TEST(SetHostVariable, TablesOfMoreThan65535VariablesAreSearchedToTheEnd) {
     // A 16-bit index would wrap to 0 here and never end; the name is found past 65,536.
     constexpr uint32_t kCount = 70000;
