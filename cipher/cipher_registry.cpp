@@ -143,6 +143,45 @@ void MarkOpen(CipherContext* context, const CipherProvider* provider) {
     context->marker = kCipherContextMarker;
 }
 
+// The tests CipherEncrypt and CipherDecrypt share, in their order: arguments, then the key
+// before the marker (so a closed, all-zero context answers "no key"), then the operation.
+int32_t CheckDataCall(const CipherContext* context, const uint8_t* data, int32_t length,
+                      CipherDataOp CipherProvider::*operation) {
+    if (context == nullptr) {
+        return kCipherBadArgument1;
+    }
+    if (data == nullptr) {
+        return kCipherBadArgument2;
+    }
+    if (length < 0) {
+        return kCipherBadArgument3;
+    }
+    if (context->keySet == 0) {
+        return kCipherNoKey;
+    }
+    if (!IsOpen(context) || context->provider == nullptr) {
+        return kCipherNotOpen;
+    }
+    if (context->provider->*operation == nullptr) {
+        return kCipherNoProvider;
+    }
+    return kCipherOk;
+}
+
+// The argument tests both opens share: context, algorithm, mode.
+int32_t CheckOpenArguments(const CipherContext* context, int32_t algorithmId, int32_t modeId) {
+    if (context == nullptr) {
+        return kCipherBadArgument1;
+    }
+    if (!AlgorithmInRange(algorithmId)) {
+        return kCipherBadArgument2;
+    }
+    if (!ModeInRange(modeId)) {
+        return kCipherBadArgument3;
+    }
+    return kCipherOk;
+}
+
 }  // namespace
 
 CipherProvider*& CipherDynamicProviders() {
@@ -254,14 +293,9 @@ int32_t CipherShutdown() {
 }
 
 int32_t CipherOpen(CipherContext* context, int32_t algorithmId, int32_t modeId) {
-    if (context == nullptr) {
-        return kCipherBadArgument1;
-    }
-    if (!AlgorithmInRange(algorithmId)) {
-        return kCipherBadArgument2;
-    }
-    if (!ModeInRange(modeId)) {
-        return kCipherBadArgument3;
+    if (const int32_t status = CheckOpenArguments(context, algorithmId, modeId);
+        status != kCipherOk) {
+        return status;
     }
     CipherProvider* provider = nullptr;
     if (const int32_t status = OpenCommon(context, algorithmId, modeId, provider);
@@ -279,14 +313,9 @@ int32_t CipherOpen(CipherContext* context, int32_t algorithmId, int32_t modeId) 
 
 int32_t CipherOpenWithParam(CipherContext* context, int32_t algorithmId, int32_t modeId,
                             void* parameter) {
-    if (context == nullptr) {
-        return kCipherBadArgument1;
-    }
-    if (!AlgorithmInRange(algorithmId)) {
-        return kCipherBadArgument2;
-    }
-    if (!ModeInRange(modeId)) {
-        return kCipherBadArgument3;
+    if (const int32_t status = CheckOpenArguments(context, algorithmId, modeId);
+        status != kCipherOk) {
+        return status;
     }
     if (parameter == nullptr) {
         return kCipherBadArgument4;
@@ -400,24 +429,9 @@ int32_t CipherGetIv(const CipherContext* context, uint8_t* output) {
 }
 
 int32_t CipherEncrypt(CipherContext* context, uint8_t* data, int32_t length) {
-    if (context == nullptr) {
-        return kCipherBadArgument1;
-    }
-    if (data == nullptr) {
-        return kCipherBadArgument2;
-    }
-    if (length < 0) {
-        return kCipherBadArgument3;
-    }
-    // Before the marker test, so a closed (all zero) context answers "no key".
-    if (context->keySet == 0) {
-        return kCipherNoKey;
-    }
-    if (!IsOpen(context) || context->provider == nullptr) {
-        return kCipherNotOpen;
-    }
-    if (context->provider->encrypt == nullptr) {
-        return kCipherNoProvider;
+    if (const int32_t status = CheckDataCall(context, data, length, &CipherProvider::encrypt);
+        status != kCipherOk) {
+        return status;
     }
     if (context->ivSet == 0) {
         uint8_t freshIv[kCipherIvBufferSize] = {};
@@ -433,23 +447,9 @@ int32_t CipherEncrypt(CipherContext* context, uint8_t* data, int32_t length) {
 }
 
 int32_t CipherDecrypt(CipherContext* context, uint8_t* data, int32_t length) {
-    if (context == nullptr) {
-        return kCipherBadArgument1;
-    }
-    if (data == nullptr) {
-        return kCipherBadArgument2;
-    }
-    if (length < 0) {
-        return kCipherBadArgument3;
-    }
-    if (context->keySet == 0) {
-        return kCipherNoKey;
-    }
-    if (!IsOpen(context) || context->provider == nullptr) {
-        return kCipherNotOpen;
-    }
-    if (context->provider->decrypt == nullptr) {
-        return kCipherNoProvider;
+    if (const int32_t status = CheckDataCall(context, data, length, &CipherProvider::decrypt);
+        status != kCipherOk) {
+        return status;
     }
     // Decryption never makes an IV up; the caller gives one, even an empty one.
     if (context->ivSet == 0) {
