@@ -21,6 +21,19 @@ const HeadlessStep kAccept = [](HWND d) {
     HeadlessClick(d, IDC_CONTINUE);
 };
 
+// What the person saw of one run: the loader's one message box (or none), and whether the
+// dialog was shown.
+void ExpectPersonSaw(const std::string& message, bool shown) {
+    if (message.empty()) {
+        EXPECT_TRUE(HeadlessMessageBoxes().empty());
+    } else {
+        ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
+        EXPECT_EQ(HeadlessMessageBoxes()[0].text, message);
+        EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "License Agreement Error");
+    }
+    EXPECT_EQ(!HeadlessDialogs().empty() && HeadlessDialogs()[0].shown, shown);
+}
+
 std::vector<uint8_t> RandomBytes(size_t n) {
     std::vector<uint8_t> v(n);
     uint32_t x = 12345;
@@ -105,15 +118,7 @@ TEST_F(AgreementLoader, EveryKindOfFileGetsItsAnswer) {
         c.make(*this);
         const AgreementRun run = Run("", {kAccept});
         EXPECT_EQ(run.result, c.result);
-        if (c.message.empty()) {
-            EXPECT_TRUE(HeadlessMessageBoxes().empty());
-        } else {
-            ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-            EXPECT_EQ(HeadlessMessageBoxes()[0].text, c.message);
-            EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "License Agreement Error");
-        }
-        const bool shown = !HeadlessDialogs().empty() && HeadlessDialogs()[0].shown;
-        EXPECT_EQ(shown, c.shown);
+        ExpectPersonSaw(c.message, c.shown);
         std::error_code ignored;
         std::filesystem::permissions(LicensePath(), std::filesystem::perms::owner_all, ignored);
     }
@@ -167,15 +172,7 @@ TEST_F(AgreementLoader, MachineFailuresEndInZero) {
         c.inject();
         const AgreementRun run = Run("", {kAccept});
         EXPECT_EQ(run.result, 0);
-        if (c.message.empty()) {
-            EXPECT_TRUE(HeadlessMessageBoxes().empty());
-        } else {
-            ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-            EXPECT_EQ(HeadlessMessageBoxes()[0].text, c.message);
-            EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "License Agreement Error");
-        }
-        const bool shown = !HeadlessDialogs().empty() && HeadlessDialogs()[0].shown;
-        EXPECT_EQ(shown, c.shown);
+        ExpectPersonSaw(c.message, c.shown);
     }
 }
 
