@@ -105,6 +105,7 @@ struct Options {
     uint32_t capacity = 16;
     std::vector<std::pair<std::string, std::string>> presets;
     bool lockLicense = false;
+    bool refuseDialog = false;
 };
 
 Options g_opt;
@@ -141,6 +142,8 @@ const char kUsage[] =
     "                    same way (baseline-shown-after-ms), closed by the close box\n"
     "  --timeout MS      give up after this long (default 20000): error line, exit code 3\n"
     "  --capacity N      variable slots in the table (default 16; the host fills two)\n"
+    "  --refuse-dialog   refuse the creation of the agreement dialog's window (a CBT hook),\n"
+    "                    as when the system cannot create it\n"
     "  --lock-license    hold LICENSE.DAT open with no sharing during the call, so that\n"
     "                    the library cannot open it (an unreadable file)\n"
     "  --preset N=V      put variable N (with its percent signs) = V in the table first;\n"
@@ -213,6 +216,8 @@ void ParseArgs(int argc, char** argv) {
             g_opt.baseline = true;
         } else if (a == "--timeout") {
             g_opt.timeoutMs = ParseMs(value());
+        } else if (a == "--refuse-dialog") {
+            g_opt.refuseDialog = true;
         } else if (a == "--lock-license") {
             g_opt.lockLicense = true;
         } else if (a == "--capacity") {
@@ -451,6 +456,20 @@ LRESULT CALLBACK ShowProc(int code, WPARAM wParam, LPARAM lParam) {
                 QueryPerformanceCounter(&g_shownAt);
                 g_shownSeen = 1;
             }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// With --refuse-dialog, the agreement dialog's window is never created: the system then reports
+// a dialog that could not be made at all, as it does when it runs out of resources.
+LRESULT CALLBACK RefuseProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+        if (create->lpszName != nullptr && reinterpret_cast<uintptr_t>(create->lpszName) > 0xFFFF &&
+            strcmp(create->lpszName, kDialogCaption) == 0) {
+            Out("dialog-creation: refused");
+            return 1;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -939,6 +958,9 @@ int main(int argc, char** argv) {
     const HostTable before = table;
 
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, ShowProc, nullptr, g_mainThreadId);
+    HHOOK refuse = g_opt.refuseDialog
+                       ? SetWindowsHookExA(WH_CBT, RefuseProc, nullptr, g_mainThreadId)
+                       : nullptr;
     HANDLE watcher = CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
 
     int result = 0;
@@ -955,6 +977,9 @@ int main(int argc, char** argv) {
     WaitForSingleObject(watcher, 10000);
     if (hook) {
         UnhookWindowsHookEx(hook);
+    }
+    if (refuse) {
+        UnhookWindowsHookEx(refuse);
     }
 
     const bool shown = g_shownSeen != 0;
