@@ -245,16 +245,9 @@ TEST_F(AgreementDialog, ANestedCallEndsAtOnceAndLeavesTheOpenDialogIntact) {
     Run("", {[&](HWND d) {
                  brush = agreementBrush;
                  bitmap = agreementBitmap;
-                 std::vector<char> names(64, 0), values(32, 0);
-                 DllCallParams params{};
-                 params.varCapacity = 2;
-                 params.nameSlotSize = 32;
-                 params.valueSlotSize = 16;
-                 params.varNames = names.data();
-                 params.varValues = values.data();
-                 params.paramText = "TRUE";
-                 nested.result = LxLoadDialog(&params);
-                 nested.dllreturn = values.data();
+                 HostTable table(2, 32, 16, {}, "TRUE");
+                 nested.result = LxLoadDialog(&table.params);
+                 nested.dllreturn = table.Lookup("%DLLRETURN%");
                  EXPECT_EQ(activeAgreementDialog, d);
                  EXPECT_EQ(agreementBrush, brush);
                  EXPECT_EQ(agreementBitmap, bitmap);

@@ -5,17 +5,13 @@
 #include <cstring>
 
 #include "cipher/des_ecb_provider.h"
+#include "tests/support/all_zero.h"
 #include "tests/support/heap_probe.h"
 
 namespace {
 
 bool AllZero(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) {
-        if (b != 0) {
-            return false;
-        }
-    }
-    return true;
+    return ::AllZero(bytes.data(), bytes.size());
 }
 
 TEST(CipherHeap, TheKeyScheduleIsWipedBeforeItIsFreed) {

@@ -8,19 +8,11 @@
 #include <ctime>
 #include <vector>
 
+#include "tests/support/all_zero.h"
+
 namespace {
 
 constexpr uint8_t kKey7[7] = {0x13, 0x34, 0x57, 0x79, 0x9B, 0xBC, 0xDF};
-
-bool AllZero(const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    for (size_t i = 0; i < n; ++i) {
-        if (b[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 CipherContext PatternedContext() {
     CipherContext c;

@@ -11,20 +11,11 @@
 #include "cipher/des_ecb_provider.h"
 #include "headless/headless_control.h"
 #include "tests/support/heap_probe.h"
+#include "tests/support/all_zero.h"
 
 namespace {
 
 constexpr bool kSelfTestFails = LX_DES_WRONG_LAST_ANSWER != 0;
-
-bool AllZero(const void* p, size_t n) {
-    const auto* bytes = static_cast<const uint8_t*>(p);
-    for (size_t i = 0; i < n; ++i) {
-        if (bytes[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 TEST(CryptBufferHeap, FreedKeySchedulesHoldOnlyZerosAndTheContextsAreCleared) {
     struct Case {

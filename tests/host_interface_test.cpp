@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "headless/headless_control.h"
+#include "tests/support/host_table.h"
 
 namespace {
 
@@ -23,31 +24,6 @@ TEST(DllMain, RecordsTheInstanceOnProcessAttachOnly) {
     EXPECT_EQ(DllMain(instance, DLL_PROCESS_DETACH, nullptr), TRUE);
     EXPECT_EQ(moduleInstance, nullptr);
 }
-
-// A setup program's variable table, exactly as large as it says, so that a write past a slot
-// or the table is caught by the sanitizers.
-struct Table {
-    Table(uint32_t capacity, uint32_t nameSlot, uint32_t valueSlot,
-          const std::vector<std::pair<std::string, std::string>>& vars)
-        : names(size_t{capacity} * nameSlot, 'n'), values(size_t{capacity} * valueSlot, 'v') {
-        params.varCapacity = capacity;
-        params.nameSlotSize = nameSlot;
-        params.valueSlotSize = valueSlot;
-        params.varNames = names.data();
-        params.varValues = values.data();
-        for (const auto& [name, value] : vars) {
-            std::memcpy(names.data() + size_t{params.varCount} * nameSlot, name.c_str(),
-                        name.size() + 1);
-            std::memcpy(values.data() + size_t{params.varCount} * valueSlot, value.c_str(),
-                        value.size() + 1);
-            ++params.varCount;
-        }
-    }
-    std::string Name(uint32_t i) const { return names.data() + size_t{i} * params.nameSlotSize; }
-    std::string Value(uint32_t i) const { return values.data() + size_t{i} * params.valueSlotSize; }
-    std::vector<char> names, values;
-    DllCallParams params{};
-};
 
 TEST(SetHostVariable, SetsAddsOrDropsAsTheTableAllows) {
     struct Case {
@@ -71,8 +47,8 @@ TEST(SetHostVariable, SetsAddsOrDropsAsTheTableAllows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Table t(c.capacity, 32, 16, c.vars);
-        const Table before = t;
+        HostTable t(c.capacity, 32, 16, c.vars);
+        const HostTable before = t;
         SetHostVariable(&t.params, "DLLRETURN", "1");
         EXPECT_EQ(t.params.varCount, c.expectedCount);
         for (uint32_t i = 0; i < c.capacity; ++i) {
@@ -104,15 +80,15 @@ TEST(SetHostVariable, RefusesWhatCannotBeWrittenSafely) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Table t(3, c.nameSlot, c.valueSlot, {});
-        const Table before = t;
+        HostTable t(3, c.nameSlot, c.valueSlot, {});
+        const HostTable before = t;
         SetHostVariable(&t.params, c.name.c_str(), c.value);
         EXPECT_EQ(t.params.varCount, 0u);
         EXPECT_EQ(t.names, before.names);
         EXPECT_EQ(t.values, before.values);
     }
     // The longest name that fits is taken, into a slot just large enough.
-    Table t(1, 32, 2, {});
+    HostTable t(1, 32, 2, {});
     SetHostVariable(&t.params, std::string(29, 'N').c_str(), "0");
     EXPECT_EQ(t.params.varCount, 1u);
     EXPECT_EQ(t.Name(0), "%" + std::string(29, 'N') + "%");
@@ -128,7 +104,7 @@ TEST(SetHostVariable, RefusesWhatCannotBeWrittenSafely) {
 TEST(SetHostVariable, ASlotWithoutTerminatorIsNeverReadPastItsEnd) {
     // Slot 0 holds "%DLLRETURN%" plus garbage up to the very end of its 12 bytes and no
     // terminator: it is not the variable, and the search goes on to append it.
-    Table t(2, 12, 4, {{"%A%", "x"}});
+    HostTable t(2, 12, 4, {{"%A%", "x"}});
     std::memcpy(t.names.data(), "%DLLRETURN%X", 12);
     SetHostVariable(&t.params, "DLLRETURN", "1");
     EXPECT_EQ(t.params.varCount, 2u);
@@ -153,13 +129,13 @@ TEST(SetHostVariable, ATableCountingMoreVariablesThanItHasRoomForIsLeftAlone) {
         SCOPED_TRACE(c.what);
         // Room for four slots behind a table that says it has two, so that a write past the
         // table lands where the test sees it.
-        Table t(4, 32, 16, {{"%A%", "x"}, {"%B%", "y"}, {"%C%", "z"}, {"%D%", "w"}});
+        HostTable t(4, 32, 16, {{"%A%", "x"}, {"%B%", "y"}, {"%C%", "z"}, {"%D%", "w"}});
         if (c.nameAt >= 0) {
             std::memcpy(t.names.data() + c.nameAt * 32, "%DLLRETURN%", 12);
         }
         t.params.varCapacity = 2;
         t.params.varCount = c.count;
-        const Table before = t;
+        const HostTable before = t;
         SetHostVariable(&t.params, "DLLRETURN", "1");
         EXPECT_EQ(t.params.varCount, c.count);
         EXPECT_EQ(t.names, before.names);
@@ -167,7 +143,7 @@ TEST(SetHostVariable, ATableCountingMoreVariablesThanItHasRoomForIsLeftAlone) {
     }
     // The same with a table of exactly its stated size, for the sanitizers: no slot past it
     // is even read.
-    Table exact(2, 32, 16, {{"%A%", "x"}, {"%B%", "y"}});
+    HostTable exact(2, 32, 16, {{"%A%", "x"}, {"%B%", "y"}});
     exact.params.varCount = 3;
     SetHostVariable(&exact.params, "DLLRETURN", "1");
     EXPECT_EQ(exact.params.varCount, 3u);
@@ -176,7 +152,7 @@ TEST(SetHostVariable, ATableCountingMoreVariablesThanItHasRoomForIsLeftAlone) {
 TEST(SetHostVariable, TablesOfMoreThan65535VariablesAreSearchedToTheEnd) {
     // A 16-bit index would wrap to 0 here and never end; the name is found past 65,536.
     constexpr uint32_t kCount = 70000;
-    Table t(kCount + 1, 16, 4, {});
+    HostTable t(kCount + 1, 16, 4, {});
     for (uint32_t i = 0; i < kCount; ++i) {
         std::snprintf(t.names.data() + size_t{i} * 16, 16, "%%V%u%%", i);
     }

@@ -27,6 +27,8 @@
 #include "host/agreement_dialog.h"
 #include "host/agreement_loader.h"
 #include "resources/resource_ids.h"
+#include "tests/support/all_zero.h"
+#include "tests/support/host_table.h"
 
 namespace {
 
@@ -81,18 +83,10 @@ struct Person {
 };
 
 void RunNestedCall() {
-    std::vector<char> names(2 * 32, 0), values(2 * 16, 0);
-    DllCallParams params{};
-    params.varCapacity = 2;
-    params.nameSlotSize = 32;
-    params.valueSlotSize = 16;
-    params.varNames = names.data();
-    params.varValues = values.data();
-    params.paramText = "TRUE";
+    HostTable table(2, 32, 16, {}, "TRUE");
     const HWND active = activeAgreementDialog;
-    Check(LxLoadDialog(&params) == 0);  // one agreement dialog at a time
-    Check(params.varCount == 1 && std::strcmp(names.data(), "%DLLRETURN%") == 0 &&
-          std::strcmp(values.data(), "0") == 0);
+    Check(LxLoadDialog(&table.params) == 0);  // one agreement dialog at a time
+    Check(table.params.varCount == 1 && table.Name(0) == "%DLLRETURN%" && table.Value(0) == "0");
     Check(activeAgreementDialog == active);
 }
 
@@ -208,16 +202,6 @@ void Inject(uint8_t machine) {
     }
 }
 
-bool AllZero(const void* p, size_t n) {
-    const auto* bytes = static_cast<const uint8_t*>(p);
-    for (size_t i = 0; i < n; ++i) {
-        if (bytes[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -285,25 +269,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     Inject(machine);
 
     // The setup program's table, already holding one variable.
-    std::vector<char> names(4 * 32, 0), values(4 * 16, 0);
-    std::strcpy(names.data(), "%SRCDIR%");
-    std::strcpy(values.data(), "C:\\SETUP");
-    DllCallParams params{};
-    params.varCapacity = 4;
-    params.nameSlotSize = 32;
-    params.valueSlotSize = 16;
-    params.varCount = 1;
-    params.varNames = names.data();
-    params.varValues = values.data();
-    params.paramText = noParamText ? nullptr : paramText.c_str();
+    HostTable table(4, 32, 16, {{"%SRCDIR%", "C:\\SETUP"}},
+                    noParamText ? nullptr : paramText.c_str());
 
-    const int result = LxLoadDialog(&params);
+    const int result = LxLoadDialog(&table.params);
 
     Check(result == 0 || result == 1);
-    Check(params.varCount == 2 && std::strcmp(names.data() + 32, "%DLLRETURN%") == 0);
-    Check(std::strcmp(values.data() + 16, result == 1 ? "1" : "0") == 0);
-    Check(std::strcmp(names.data(), "%SRCDIR%") == 0 &&
-          std::strcmp(values.data(), "C:\\SETUP") == 0);
+    Check(table.params.varCount == 2 && table.Name(1) == "%DLLRETURN%");
+    Check(table.Value(1) == (result == 1 ? "1" : "0"));
+    Check(table.Name(0) == "%SRCDIR%" && table.Value(0) == "C:\\SETUP");
 
     const std::vector<HeadlessDialogRecord>& dialogs = HeadlessDialogs();
     const bool shown = !dialogs.empty() && dialogs[0].shown;

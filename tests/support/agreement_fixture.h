@@ -16,6 +16,7 @@
 
 #include "headless/headless_control.h"
 #include "host/agreement_loader.h"
+#include "tests/support/host_table.h"
 #include "tools/licensetool/license_file.h"
 
 struct AgreementRun {
@@ -58,26 +59,11 @@ class AgreementFixture : public ::testing::Test {
     // Runs LxLoadDialog as a setup program would, with a table that already holds a variable.
     AgreementRun Run(const char* paramText, std::vector<HeadlessStep> person = {}) {
         HeadlessScriptPerson(std::move(person));
-        std::vector<char> names(4 * 32, 0), values(4 * 16, 0);
-        std::snprintf(names.data(), 32, "%%SRCDIR%%");
-        std::snprintf(values.data(), 16, "C:\\SETUP");
-        DllCallParams params{};
-        params.varCapacity = 4;
-        params.nameSlotSize = 32;
-        params.valueSlotSize = 16;
-        params.varCount = 1;
-        params.varNames = names.data();
-        params.varValues = values.data();
-        params.paramText = paramText;
+        HostTable table(4, 32, 16, {{"%SRCDIR%", "C:\\SETUP"}}, paramText);
         AgreementRun run;
-        run.result = LxLoadDialog(&params);
-        run.dllreturn = "<unset>";
-        for (uint32_t i = 0; i < params.varCount; ++i) {
-            if (std::string(names.data() + i * 32) == "%DLLRETURN%") {
-                run.dllreturn = values.data() + i * 16;
-            }
-        }
-        EXPECT_EQ(std::string(values.data()), "C:\\SETUP") << "other variables untouched";
+        run.result = LxLoadDialog(&table.params);
+        run.dllreturn = table.Lookup("%DLLRETURN%");
+        EXPECT_EQ(table.Value(0), "C:\\SETUP") << "other variables untouched";
         EXPECT_EQ(run.dllreturn, run.result == 1 ? "1" : "0") << "%DLLRETURN% = the result";
         const HeadlessLiveHandles live = HeadlessLive();
         EXPECT_EQ(live.globalBlocks, 0);
